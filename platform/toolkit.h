@@ -137,6 +137,11 @@ public:
     // ticks missed while a handler runs are not made up for.
     virtual Event waitEvent() = 0;
 
+    // The program's icon for every window, from an image file held in memory
+    // (PNG or BMP). The Windows build takes its icon from the executable's
+    // resources instead and ignores this.
+    virtual void setProgramIcon(const unsigned char* data, std::size_t size) = 0;
+
     // Releases every window, font and image.
     virtual void releaseAll() = 0;
 };
