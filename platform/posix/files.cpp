@@ -1,0 +1,130 @@
+// File-system services on POSIX: paths are wide text, handed to the system as UTF-8.
+#include "platform/files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace platform {
+
+namespace {
+
+// UTF-8 of a UTF-32 path; false for a path the system cannot name (an embedded zero).
+bool utf8Path(const std::wstring& path, std::string& utf8) {
+    utf8.clear();
+    utf8.reserve(path.size());
+    for (const wchar_t character : path) {
+        auto code = static_cast<std::uint32_t>(character);
+        if (code == 0) return false;
+        if (code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) code = 0xFFFD;
+        if (code < 0x80) {
+            utf8.push_back(static_cast<char>(code));
+        } else if (code < 0x800) {
+            utf8.push_back(static_cast<char>(0xC0 | (code >> 6)));
+            utf8.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+        } else if (code < 0x10000) {
+            utf8.push_back(static_cast<char>(0xE0 | (code >> 12)));
+            utf8.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+            utf8.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+        } else {
+            utf8.push_back(static_cast<char>(0xF0 | (code >> 18)));
+            utf8.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
+            utf8.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+            utf8.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+        }
+    }
+    return true;
+}
+
+int openRetryingInterrupts(const char* path, int flags, mode_t mode) {
+    int descriptor = -1;
+    do {
+        descriptor = ::open(path, flags, mode);
+    } while (descriptor < 0 && errno == EINTR);
+    return descriptor;
+}
+
+std::optional<struct stat> statOf(const std::wstring& path) {
+    std::string utf8;
+    struct stat status{};
+    if (!utf8Path(path, utf8) || ::stat(utf8.c_str(), &status) != 0) return std::nullopt;
+    return status;
+}
+
+}  // namespace
+
+wchar_t pathSeparator() { return L'/'; }
+
+bool hasDrivePaths() { return false; }
+
+FillFile::~FillFile() { close(); }
+
+bool FillFile::createOrEmpty(const std::wstring& path) {
+    close();
+    std::string utf8;
+    if (!utf8Path(path, utf8)) return false;
+    // O_NOFOLLOW: a symbolic link planted at the name fails like an uncreatable file,
+    // and whatever it points to stays untouched.
+    int descriptor = openRetryingInterrupts(
+        utf8.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (descriptor < 0 && errno != ELOOP) {
+        // An existing file that may be written but not read.
+        descriptor = openRetryingInterrupts(utf8.c_str(),
+                                            O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0);
+    }
+    if (descriptor < 0) return false;
+    handle_ = descriptor;
+    return true;
+}
+
+bool FillFile::write(const void* data, std::size_t size) {
+    if (!isOpen()) return false;
+    const auto descriptor = static_cast<int>(handle_);
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    while (size > 0) {
+        const ssize_t written = ::write(descriptor, bytes, size);
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (written == 0) return false;  // no progress would loop for ever
+        bytes += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+void FillFile::close() {
+    if (!isOpen()) return;
+    const auto descriptor = static_cast<int>(handle_);
+    handle_ = invalidHandle;
+    // The data reaches the medium before the file is let go; failures change nothing.
+    ::fdatasync(descriptor);
+    ::close(descriptor);  // not retried: on Linux the descriptor is gone even after EINTR
+}
+
+std::optional<DirectoryEntry> findEntry(const std::wstring& path) {
+    const auto status = statOf(path);
+    if (!status) return std::nullopt;
+    DirectoryEntry entry;
+    entry.isDirectory = S_ISDIR(status->st_mode);
+    entry.size = entry.isDirectory ? 0 : static_cast<std::int64_t>(status->st_size);
+    return entry;
+}
+
+std::optional<bool> attributesSayDirectory(const std::wstring& path) {
+    const auto status = statOf(path);
+    if (!status) return std::nullopt;
+    return S_ISDIR(status->st_mode);
+}
+
+int driveType(const std::wstring&) { return 1; }
+
+bool makeDirectory(const std::wstring& path) {
+    std::string utf8;
+    return utf8Path(path, utf8) && ::mkdir(utf8.c_str(), 0777) == 0;
+}
+
+}  // namespace platform
