@@ -62,7 +62,7 @@ std::wstring wide(const std::string& ascii) { return std::wstring(ascii.begin(),
 
 struct DesktopCase {
     const char* what;
-    bool customConfigHome;                    // XDG_CONFIG_HOME set, else $HOME/.config
+    bool customConfigHome;                    // XDG_CONFIG_HOME set, else $HOME/.config used
     std::optional<std::string> userDirsFile;  // contents; nullopt: no file
     std::wstring expected;                    // a leading "~" stands for the home folder
 };
@@ -96,6 +96,11 @@ TEST(DesktopFolderPath, ReadsTheXdgDesktopDirectory) {
                                                            : homeText + "/.config";
         std::filesystem::create_directories(configDir);
         if (row.userDirsFile) std::ofstream(configDir + "/user-dirs.dirs") << *row.userDirsFile;
+        if (row.customConfigHome) {
+            // Not read: XDG_CONFIG_HOME takes the place of the default folder.
+            std::filesystem::create_directories(homeText + "/.config");
+            std::ofstream(homeText + "/.config/user-dirs.dirs") << "XDG_DESKTOP_DIR=\"$HOME/decoy\"\n";
+        }
 
         const ScopedEnvironment homeVariable("HOME", homeText);
         const ScopedEnvironment configVariable(
@@ -107,6 +112,16 @@ TEST(DesktopFolderPath, ReadsTheXdgDesktopDirectory) {
         EXPECT_EQ(platform::desktopFolderPath(), expectedWide) << row.what;
         EXPECT_EQ(defaultOutputDirectory(), expectedWide + L"zeroes/") << row.what;
     }
+}
+
+TEST(DesktopFolderPath, RelativeConfigFolderIsNotTaken) {
+    TempDirectory home;
+    ASSERT_TRUE(home.ready());
+    std::filesystem::create_directories(home.path() / ".config");
+    std::ofstream(home.path() / ".config" / "user-dirs.dirs") << "XDG_DESKTOP_DIR=\"$HOME/Desk\"\n";
+    const ScopedEnvironment homeVariable("HOME", home.path().string());
+    const ScopedEnvironment configVariable("XDG_CONFIG_HOME", std::string("relative/config"));
+    EXPECT_EQ(platform::desktopFolderPath(), wide(home.path().string()) + L"/Desk/");
 }
 
 TEST(DesktopFolderPath, WithoutHomeTheDefaultIsRelative) {
