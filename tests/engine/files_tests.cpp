@@ -148,7 +148,7 @@ TEST(WindowsDrives, DriveTypesComeFromTheSystem) {
     for (wchar_t letter = L'Q'; letter <= L'Y'; ++letter) {
         const std::wstring root = std::wstring(1, letter) + L":\\";
         if (GetFileAttributesW(root.c_str()) != INVALID_FILE_ATTRIBUTES) continue;
-        EXPECT_EQ(platform::driveType(root), DRIVE_NO_ROOT_DIR) << letter;
+        EXPECT_EQ(platform::driveType(root), DRIVE_NO_ROOT_DIR) << static_cast<char>(letter);
         break;
     }
 }
