@@ -1,0 +1,3 @@
+#include "ui/app_controller.h"
+
+int main() { runProgram(); }
