@@ -62,9 +62,13 @@ bool waitUntil(const std::function<bool()>& condition,
     return condition();
 }
 
-// Window thread only.
+// Window thread only. The toolkit names its windows "window-N", its controls "control-N".
 QWidget* widgetNumbered(int id) {
-    const QString name = QStringLiteral("vellumite-%1").arg(id);
+    const QString name =
+        QStringLiteral("%1-%2").arg(id == ids::mainWindow || id == ids::helpWindow
+                                        ? QStringLiteral("window")
+                                        : QStringLiteral("control"))
+            .arg(id);
     for (QWidget* top : QApplication::topLevelWidgets()) {
         if (top->objectName() == name) return top;
         if (auto* found = top->findChild<QWidget*>(name)) return found;
