@@ -12,11 +12,10 @@
 // so dpiX() and dpiY() answer 96.
 //
 // Every window, control, timer and menu item carries an object name made from its
-// number ("window-1", "control-7", "timer-11", "menuitem-13") so that its widget
-// can be found again, by the tests for one.
+// number ("window-1", "control-7", "timer-11", "menuitem-13"), so that its widget
+// can be found by number from outside (the toolkit's tests do).
 #pragma once
 
-#include <QColor>
 #include <QFont>
 #include <QImage>
 #include <QObject>

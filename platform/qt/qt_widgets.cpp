@@ -55,9 +55,7 @@ PictureLabel::PictureLabel(QWidget* parent) : QLabel(parent) {
 void PictureLabel::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && onLeftPress_) {
         event->accept();
-        // Copied: the handler may end this label's binding while it runs.
-        const std::function<void()> onLeftPress = onLeftPress_;
-        onLeftPress();
+        onLeftPress_();
         return;
     }
     QLabel::mousePressEvent(event);

@@ -1,5 +1,6 @@
 // BMP decoding (RLE8 behind a version-5 header), the picture control, fonts, and
 // the help window's look as Qt draws it.
+#include <QBuffer>
 #include <QDir>
 #include <QFont>
 #include <QFontInfo>
@@ -11,6 +12,7 @@
 #include <QScrollBar>
 
 #include <cstdlib>
+#include <string>
 
 #include "tests/qt/bmp_writer.h"
 #include "tests/qt/qt_toolkit_fixture.h"
@@ -152,6 +154,30 @@ TEST_F(QtToolkitTest, FontsAreLoadedReplacedAndGivenToControls) {
     const QFont before = box->font();
     kit.setControlFont(17, 77);
     EXPECT_EQ(box->font(), before);
+}
+
+TEST_F(QtToolkitTest, ProgramIconComesFromPngOrBmpData) {
+    for (const char* format : {"PNG", "BMP"}) {
+        QImage art(48, 48, QImage::Format_RGB32);
+        art.fill(format == std::string("PNG") ? Qt::green : Qt::blue);
+        QByteArray data;
+        QBuffer buffer(&data);
+        buffer.open(QIODevice::WriteOnly);
+        ASSERT_TRUE(art.save(&buffer, format));
+        kit.setProgramIcon(reinterpret_cast<const unsigned char*>(data.constData()),
+                           static_cast<std::size_t>(data.size()));
+
+        ASSERT_TRUE(kit.createWindow(1, windowSpec(L"Vellumite 0.1", 100, 100)));
+        const QImage shown = findWindow(1)->windowIcon().pixmap(QSize(48, 48)).toImage();
+        ASSERT_FALSE(shown.isNull()) << format;
+        EXPECT_EQ(shown.pixelColor(24, 24), art.pixelColor(24, 24)) << format;
+        kit.destroyWindow(1);
+    }
+    // Data that is no picture leaves the icon as it was.
+    const qint64 before = QApplication::windowIcon().cacheKey();
+    const unsigned char text[] = "no icon";
+    kit.setProgramIcon(text, sizeof text);
+    EXPECT_EQ(QApplication::windowIcon().cacheKey(), before);
 }
 
 // The help window as Qt draws it: white background, the text box on the left,
