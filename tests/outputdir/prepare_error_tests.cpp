@@ -1,5 +1,7 @@
 // prepareOutputDirectory when the directory cannot be used: the "ERROR" box of
 // the real toolkit (Qt offscreen, or Win32 under Wine), closed by the test.
+// (Under Wine without a window manager each box takes about 2 s to go away, so
+// there are few of them.)
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -42,13 +44,10 @@ TEST_F(PrepareFailure, MissingParentShowsTheErrorBoxAndCreatesNothing) {
     const std::wstring directory = temp.withSeparator() + L"absent" + sep + L"child" + sep;
     const MessageBoxCloser closer;
     EXPECT_FALSE(prepareOutputDirectory(*toolkit, directory));
-    EXPECT_FALSE(prepareOutputDirectory(*toolkit, directory));  // a second start: the box again
     const auto boxes = closer.closed();
-    ASSERT_EQ(boxes.size(), 2u);
-    for (const ShownBox& box : boxes) {
-        EXPECT_EQ(box.title, L"ERROR");
-        EXPECT_EQ(box.text, errorText);
-    }
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, L"ERROR");
+    EXPECT_EQ(boxes[0].text, errorText);
     EXPECT_FALSE(std::filesystem::exists(temp.path() / "absent"));
 }
 
@@ -62,15 +61,6 @@ TEST_F(PrepareFailure, NameOfAFileShowsTheErrorBoxAndLeavesTheFile) {
     EXPECT_EQ(boxes[0].text, errorText);
     std::ifstream file(temp.path() / "taken", std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), "keep me");
-}
-
-TEST_F(PrepareFailure, ShowMessageShowsTitleAndText) {
-    const MessageBoxCloser closer;
-    showMessage(*toolkit, L"DISCLAIMER", L"Line one\nLine two");
-    const auto boxes = closer.closed();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].title, L"DISCLAIMER");
-    EXPECT_EQ(boxes[0].text, L"Line one\nLine two");
 }
 
 }  // namespace
