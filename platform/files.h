@@ -39,6 +39,13 @@ public:
 private:
     static constexpr std::intptr_t invalidHandle = -1;
     std::intptr_t handle_ = invalidHandle;
+
+    // Kept by the backends so that written data does not pile up in the system's
+    // cache: a written byte is on its way to the medium, not waiting in memory.
+    std::int64_t written_ = 0;    // bytes written since the file was created or emptied
+    std::int64_t released_ = 0;   // POSIX: bytes waited for and dropped from the cache
+    bool paced_ = false;          // the backend's bound on cached data applies
+    std::wstring path_;           // Windows: for reopening the file with the cache
 };
 
 struct DirectoryEntry {

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 
 namespace platform {
@@ -46,6 +47,58 @@ int openRetryingInterrupts(const char* path, int flags, mode_t mode) {
     return descriptor;
 }
 
+// How much written data of a fill file may wait in the system's cache for the medium,
+// beyond the block being written. The device queue stays full, while a stop waits for
+// only a few blocks even on a slow stick and a long fill does not crowd the cache.
+constexpr std::int64_t writeBehindLimit = 4 * 1048576;
+
+#ifdef __linux__
+// Cleared when the system has no sync_file_range (it answers ENOSYS); the bound is
+// then kept with fdatasync.
+std::atomic<bool> rangeWritebackWorks{true};
+#endif
+
+// Starts the writing out of the bytes [from, to) just written.
+void startWriteback([[maybe_unused]] int descriptor, [[maybe_unused]] std::int64_t from,
+                    [[maybe_unused]] std::int64_t to) {
+#ifdef __linux__
+    if (!rangeWritebackWorks.load(std::memory_order_relaxed)) return;
+    if (::sync_file_range(descriptor, from, to - from, SYNC_FILE_RANGE_WRITE) != 0 &&
+        errno == ENOSYS) {
+        rangeWritebackWorks.store(false, std::memory_order_relaxed);
+    }
+#endif
+}
+
+// Waits until the bytes [from, to) are on the medium, without waiting for later ones
+// where the system allows it; answers up to where the file is written out.
+std::int64_t waitForWriteback(int descriptor, std::int64_t from, std::int64_t to,
+                              std::int64_t written) {
+#ifdef __linux__
+    if (rangeWritebackWorks.load(std::memory_order_relaxed) &&
+        ::sync_file_range(descriptor, from, to - from,
+                          SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
+                              SYNC_FILE_RANGE_WAIT_AFTER) == 0) {
+        return to;
+    }
+#endif
+    ::fdatasync(descriptor);
+    return written;
+}
+
+// After a write of the bytes [writtenBefore, written): starts writing them out, and
+// waits for whatever lies further back than writeBehindLimit, then lets go of it: once
+// on the medium, the cache has no reason to keep it. `released` is where that ends.
+void paceWriteback(int descriptor, std::int64_t writtenBefore, std::int64_t written,
+                   std::int64_t& released) {
+    startWriteback(descriptor, writtenBefore, written);
+    if (written - released <= writeBehindLimit) return;
+    const std::int64_t settled =
+        waitForWriteback(descriptor, released, written - writeBehindLimit, written);
+    ::posix_fadvise(descriptor, released, settled - released, POSIX_FADV_DONTNEED);
+    released = settled;
+}
+
 std::optional<struct stat> statOf(const std::wstring& path) {
     std::string utf8;
     struct stat status{};
@@ -76,6 +129,11 @@ bool FillFile::createOrEmpty(const std::wstring& path) {
     }
     if (descriptor < 0) return false;
     handle_ = descriptor;
+    written_ = 0;
+    released_ = 0;
+    // Only a regular file's data stays in the cache; pipes and devices go as they are.
+    struct stat status{};
+    paced_ = ::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode);
     return true;
 }
 
@@ -83,17 +141,27 @@ bool FillFile::write(const void* data, std::size_t size) {
     if (!isOpen()) return false;
     const auto descriptor = static_cast<int>(handle_);
     const auto* bytes = static_cast<const unsigned char*>(data);
+    const std::int64_t writtenBefore = written_;
+    bool allWritten = true;
     while (size > 0) {
         const ssize_t written = ::write(descriptor, bytes, size);
         if (written < 0) {
             if (errno == EINTR) continue;
-            return false;
+            allWritten = false;
+            break;
         }
-        if (written == 0) return false;  // no progress would loop for ever
+        if (written == 0) {  // no progress would loop for ever
+            allWritten = false;
+            break;
+        }
         bytes += written;
         size -= static_cast<std::size_t>(written);
+        written_ += written;
     }
-    return true;
+    if (paced_ && written_ > writtenBefore) {
+        paceWriteback(descriptor, writtenBefore, written_, released_);
+    }
+    return allWritten;
 }
 
 void FillFile::close() {
@@ -102,6 +170,7 @@ void FillFile::close() {
     handle_ = invalidHandle;
     // The data reaches the medium before the file is let go; failures change nothing.
     ::fdatasync(descriptor);
+    if (paced_) ::posix_fadvise(descriptor, 0, 0, POSIX_FADV_DONTNEED);
     ::close(descriptor);  // not retried: on Linux the descriptor is gone even after EINTR
 }
 

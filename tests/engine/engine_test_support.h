@@ -26,12 +26,13 @@ namespace fs = std::filesystem;
 
 inline constexpr std::int64_t mib = 1048576;
 
-// A directory of its own under the system's temporary directory, removed afterwards.
+// A directory of its own under the system's temporary directory (or under `base`),
+// removed afterwards.
 class TemporaryDirectory {
 public:
-    TemporaryDirectory() {
+    TemporaryDirectory() : TemporaryDirectory(fs::temp_directory_path()) {}
+    explicit TemporaryDirectory(const fs::path& base) {
         std::random_device entropy;
-        const fs::path base = fs::temp_directory_path();
         for (int attempt = 0; attempt < 100; ++attempt) {
             const fs::path candidate =
                 base / ("vellumite-engine-" + std::to_string(entropy()) + "-" +

@@ -122,6 +122,34 @@ TEST_F(FilesTest, FillFileIsSharedWithNobodyWhileOpen) {
     if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
 }
 
+TEST_F(FilesTest, FillFileTakesWritesThatUnbufferedIoCannotAndStaysPrivate) {
+    // Blocks go to the device unbuffered; pieces of odd size or at odd positions
+    // cannot, and must arrive all the same, in order, with nobody else let in.
+    // Aligned to a page, as the worker's block is.
+    alignas(4096) static unsigned char blockBytes[fillBlockSize];
+    std::memset(blockBytes, 0x6B, sizeof blockBytes);
+    const unsigned char odd[] = {1, 2, 3};
+    const std::wstring path = pathOf("mixed");
+    platform::FillFile file;
+    ASSERT_TRUE(file.createOrEmpty(path));
+    EXPECT_TRUE(file.write(blockBytes, sizeof blockBytes));
+    EXPECT_TRUE(file.write(odd, sizeof odd));
+    EXPECT_TRUE(file.write(blockBytes, sizeof blockBytes));
+    HANDLE other = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(other, INVALID_HANDLE_VALUE);
+    if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
+    file.close();
+
+    const auto bytes = readBytes(directory.path() / "mixed");
+    ASSERT_EQ(bytes.size(), 2 * fillBlockSize + sizeof odd);
+    EXPECT_TRUE(std::all_of(bytes.begin(), bytes.begin() + fillBlockSize,
+                            [](unsigned char b) { return b == 0x6B; }));
+    EXPECT_EQ(std::memcmp(bytes.data() + fillBlockSize, odd, sizeof odd), 0);
+    EXPECT_TRUE(std::all_of(bytes.begin() + fillBlockSize + sizeof odd, bytes.end(),
+                            [](unsigned char b) { return b == 0x6B; }));
+}
+
 TEST_F(FilesTest, FillFileEmptiesAHiddenFile) {
     writeBytes(directory.path() / "hidden", std::vector<unsigned char>(300, 0x33));
     ASSERT_TRUE(SetFileAttributesW(pathOf("hidden").c_str(), FILE_ATTRIBUTE_HIDDEN));
