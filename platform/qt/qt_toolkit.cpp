@@ -459,6 +459,9 @@ void QtToolkit::startTimer(int windowId, int timerId, int periodMs) {
 bool QtToolkit::loadFont(int fontId, const std::wstring& face, int heightPixels) {
     // A face that is not installed is no failure: Qt's font matching picks a similar one.
     QFont font(toQString(face));
+    // The faces the program asks for are fixed-pitch ones ("Lucida Console"); where
+    // one is not installed, a fixed-pitch face is the similar one, not a proportional.
+    font.setStyleHint(QFont::TypeWriter);
     font.setWeight(QFont::Normal);
     font.setItalic(false);
     font.setUnderline(false);

@@ -275,11 +275,18 @@ TEST_F(ProgramSession, FillsTheDefaultDirectoryAndStopsOnRequest) {
             const QString status = textOf(ids::statusLine);
             return status.startsWith("Current file: ") && status != "Current file: 3 :: Filled: 2MB";
         }));
-        pressStartButton();
-        pressStartButton();  // a second press changes nothing
+        // Two presses that both reach the program before the worker's next report:
+        // the second changes nothing.
+        onGui([] {
+            auto* button = qobject_cast<QPushButton*>(widgetNumbered(ids::startButton));
+            button->click();
+            button->click();
+        });
         EXPECT_TRUE(waitForButton("GO"));
+        // After the next ticks the status line keeps the run's last values.
+        std::this_thread::sleep_for(500ms);
         const QString stoppedAt = textOf(ids::statusLine);
-        std::this_thread::sleep_for(300ms);  // the status line keeps the last values
+        std::this_thread::sleep_for(500ms);
         EXPECT_EQ(textOf(ids::statusLine), stoppedAt);
         const std::vector<fs::path> after = fillFiles(desktopFolder());
         EXPECT_LT(after.size(), 3u + 1000u);
@@ -336,13 +343,19 @@ TEST_F(ProgramSession, OutputDirectoryChosenDuringARunTakesTheNextFiles) {
         }));
         onGui([&] {
             auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            dialog->setDirectory(QString::fromStdString(chosen.string()));
-            dialog->selectFile(QString::fromStdString(chosen.string()));
-            dialog->accept();
+            // The user types the folder's path and confirms it.
+            auto* nameEdit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            ASSERT_NE(nameEdit, nullptr);
+            nameEdit->setText(QString::fromStdString(chosen.string()));
+            QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
         });
         EXPECT_TRUE(waitUntil([&] {
             return textOf(ids::directoryLine).toStdString() == "DIRECTORY: " + chosen.string() + "/";
-        }));
+        })) << textOf(ids::directoryLine).toStdString() << " / "
+            << onGui([] {
+                   auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                   return box ? box->text() : QString();
+               }).toStdString();
         EXPECT_TRUE(waitUntil([&] { return !fillFiles(chosen).empty(); }));
         pressStartButton();
         EXPECT_TRUE(waitForButton("GO"));
