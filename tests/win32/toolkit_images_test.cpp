@@ -6,12 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "resources/stored_data.h"
 #include "tests/win32/toolkit_test_support.h"
 
 namespace toolkit_test {
 namespace {
 
 using platform::ControlKind;
+using platform::Rect;
 
 class BmpWriter {
 public:
@@ -174,6 +176,22 @@ TEST_F(ImagesTest, Rle8WithV5HeaderDecodesToItsSizeAndColours) {
     EXPECT_EQ(bounds.bottom - bounds.top, 3);
     EXPECT_EQ(bounds.left, px(591));
     EXPECT_EQ(bounds.top, py(130));
+}
+
+TEST_F(ImagesTest, HelpPictureDecodesToItsSizeWithWhiteCorners) {
+    const StoredBlock stored = helpImageBlock();
+    ASSERT_TRUE(toolkit->loadBmpImage(19, stored.data, stored.size));
+    toolkit->setPictureImage(18, 19);
+    const std::vector<std::vector<COLORREF>> pixels = pixelsOf(shownBitmap());
+    ASSERT_EQ(pixels.size(), 259u);
+    ASSERT_EQ(pixels.front().size(), 210u);
+    for (COLORREF corner : {pixels.front().front(), pixels.front().back(), pixels.back().front(),
+                            pixels.back().back()}) {
+        EXPECT_EQ(corner, white);
+    }
+    const Rect shown = toolkit->controlRect(18);
+    EXPECT_EQ(shown.width, platform::pixelsToUnits(210, toolkit->dpiX()));
+    EXPECT_EQ(shown.height, platform::pixelsToUnits(259, toolkit->dpiY()));
 }
 
 TEST_F(ImagesTest, UncompressedFileDecodes) {

@@ -52,13 +52,15 @@ HWND findChildWithText(HWND parent, const std::wstring& text) {
 }
 
 // Runs on a helper thread while the window thread sits in a modal box: waits for
-// the box, lets `inspect` look at it and wait for what it needs, then sends the
-// closing command. A box that never appears ends the test program rather than
+// the box, lets `inspect` look at it and wait for what it needs, then closes it
+// the asked way. A box that never appears ends the test program rather than
 // leaving it hanging.
+enum class Closing { Ok, Cancel, CloseBox };
+
 class ModalCloser {
 public:
-    ModalCloser(std::function<void(HWND)> inspect, WPARAM command)
-        : thread_([this, inspect = std::move(inspect), command] {
+    ModalCloser(std::function<void(HWND)> inspect, Closing closing)
+        : thread_([inspect = std::move(inspect), closing] {
               const auto deadline = std::chrono::steady_clock::now() + generousDeadline;
               HWND box = nullptr;
               while ((box = findProgramDialog()) == nullptr) {
@@ -69,10 +71,10 @@ public:
                   Sleep(10);
               }
               inspect(box);
-              if (command == WM_CLOSE) {
-                  PostMessageW(box, WM_CLOSE, 0, 0);
-              } else {
-                  PostMessageW(box, WM_COMMAND, command, 0);
+              switch (closing) {
+              case Closing::Ok: PostMessageW(box, WM_COMMAND, IDOK, 0); break;
+              case Closing::Cancel: PostMessageW(box, WM_COMMAND, IDCANCEL, 0); break;
+              case Closing::CloseBox: PostMessageW(box, WM_CLOSE, 0, 0); break;
               }
           }) {}
     ~ModalCloser() {
@@ -109,7 +111,7 @@ TEST_F(ModalTest, MessageBoxIsOwnedByTheForegroundWindowAndDisablesTheOthers) {
                 textShown = findChildWithText(box, L"first line\nsecond line") != nullptr;
                 title = windowTextOf(box);
             },
-            IDOK);
+            Closing::Ok);
         toolkit->messageBox(L"DISCLAIMER", L"first line\nsecond line");
     }
     EXPECT_EQ(owner.load(), front);
@@ -133,7 +135,7 @@ TEST_F(ModalTest, MessageBoxWithoutProgramWindowsStandsAlone) {
                 found = true;
                 owner = GetWindow(box, GW_OWNER);
             },
-            WM_CLOSE);
+            Closing::CloseBox);
         toolkit->messageBox(L"DISCLAIMER", L"text");
     }
     EXPECT_TRUE(found);
@@ -189,7 +191,7 @@ TEST_F(FolderPickerTest, ConfirmedInitialSelectionIsTheAnswer) {
                 promptShown = findChildWithText(box, L"Select output directory") != nullptr;
                 selected = waitForSelection(box, name);
             },
-            IDOK);
+            Closing::Ok);
         chosen = toolkit->pickFolder(L"Select output directory", folder.wstring());
     }
     EXPECT_TRUE(selected);
@@ -201,12 +203,12 @@ TEST_F(FolderPickerTest, ConfirmedInitialSelectionIsTheAnswer) {
 }
 
 TEST_F(FolderPickerTest, CancelAndCloseGiveEmptyText) {
-    for (WPARAM command : {WPARAM{IDCANCEL}, WPARAM{WM_CLOSE}}) {
-        SCOPED_TRACE(command);
+    for (Closing closing : {Closing::Cancel, Closing::CloseBox}) {
+        SCOPED_TRACE(static_cast<int>(closing));
         std::wstring chosen = L"unchanged";
         {
             ModalCloser closer([&](HWND box) { waitForSelection(box, folder.filename().wstring()); },
-                               command);
+                               closing);
             chosen = toolkit->pickFolder(L"Select output directory", folder.wstring());
         }
         EXPECT_TRUE(chosen.empty());
