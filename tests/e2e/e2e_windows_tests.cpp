@@ -47,9 +47,12 @@ bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
     return condition();
 }
 
+// WM_GETTEXT, since GetWindowTextW does not read another process's controls.
 std::wstring windowText(HWND window) {
     wchar_t buffer[4096] = {};
-    GetWindowTextW(window, buffer, 4096);
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutW(window, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer),
+                        SMTO_ABORTIFHUNG, 5000, &copied);
     return buffer;
 }
 
@@ -155,7 +158,9 @@ protected:
     }
 
     std::wstring text(int id) { return windowText(GetDlgItem(main_, id)); }
-    void type(int id, const std::wstring& value) { SetWindowTextW(GetDlgItem(main_, id), value.c_str()); }
+    void type(int id, const std::wstring& value) {
+        SendMessageW(GetDlgItem(main_, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(value.c_str()));
+    }
     void choosePattern(const std::wstring& item) {
         HWND list = GetDlgItem(main_, fillTypeList);
         SendMessageW(list, CB_SETCURSEL,
