@@ -28,7 +28,9 @@ public:
     bool createOrEmpty(const std::wstring& path);
 
     // Writes `size` bytes after those already written, continuing partial writes
-    // until all are written or a real error occurs. Answers whether all were written.
+    // until all are written or a real error occurs. Answers whether all were written;
+    // when not, whatever part of them did reach the file is taken back where the file
+    // allows it (a full volume), so that a file holds whole writes only.
     bool write(const void* data, std::size_t size);
 
     // Flushes to the medium and closes; nothing happens when no file is open.

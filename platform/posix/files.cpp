@@ -158,6 +158,13 @@ bool FillFile::write(const void* data, std::size_t size) {
         size -= static_cast<std::size_t>(written);
         written_ += written;
     }
+    if (!allWritten && written_ > writtenBefore &&
+        ::ftruncate(descriptor, writtenBefore) == 0 &&
+        ::lseek(descriptor, writtenBefore, SEEK_SET) == writtenBefore) {
+        // Part of a write that did not fit (a full volume, a file size limit) is taken
+        // back, so that the file holds whole writes, whole blocks, only.
+        written_ = writtenBefore;
+    }
     if (paced_ && written_ > writtenBefore) {
         paceWriteback(descriptor, writtenBefore, written_, released_);
     }

@@ -89,6 +89,19 @@ bool FillFile::createOrEmpty(const std::wstring& path) {
 bool FillFile::write(const void* data, std::size_t size) {
     if (!isOpen()) return false;
     const auto* bytes = static_cast<const unsigned char*>(data);
+    // Part of a write that did not fit (a full volume) is taken back, so that the
+    // file holds whole writes, whole blocks, only.
+    const std::int64_t writtenBefore = written_;
+    const auto takeBackAndFail = [this, writtenBefore] {
+        LARGE_INTEGER at{};
+        at.QuadPart = writtenBefore;
+        if (isOpen() && written_ > writtenBefore &&
+            SetFilePointerEx(handleOf(handle_), at, nullptr, FILE_BEGIN) &&
+            SetEndOfFile(handleOf(handle_))) {
+            written_ = writtenBefore;
+        }
+        return false;
+    };
     const auto leaveUnbuffered = [this] {
         const HANDLE file = reopenThroughTheCache(handleOf(handle_), path_, written_);
         handle_ = file == INVALID_HANDLE_VALUE ? invalidHandle : reinterpret_cast<std::intptr_t>(file);
@@ -96,18 +109,20 @@ bool FillFile::write(const void* data, std::size_t size) {
         return isOpen();
     };
     while (size > 0) {
-        if (paced_ && !fitsUnbuffered(bytes, size, written_) && !leaveUnbuffered()) return false;
+        if (paced_ && !fitsUnbuffered(bytes, size, written_) && !leaveUnbuffered()) {
+            return takeBackAndFail();
+        }
         const DWORD request = size > largestRequest ? largestRequest : static_cast<DWORD>(size);
         DWORD written = 0;
         if (!WriteFile(handleOf(handle_), bytes, request, &written, nullptr)) {
             // The volume may want a larger alignment than the one assumed.
             if (paced_ && GetLastError() == ERROR_INVALID_PARAMETER) {
-                if (!leaveUnbuffered()) return false;
+                if (!leaveUnbuffered()) return takeBackAndFail();
                 continue;
             }
-            return false;
+            return takeBackAndFail();
         }
-        if (written == 0) return false;  // no progress would loop for ever
+        if (written == 0) return takeBackAndFail();  // no progress would loop for ever
         bytes += written;
         size -= written;
         written_ += written;
