@@ -119,7 +119,8 @@ std::string desktopFromUserDirs(const std::string& file, const std::string& home
                 value += line[index];
             }
         }
-        if (!closed) continue;
+        // A zero byte cannot stand in a path: such a line names no folder.
+        if (!closed || value.find('\0') != std::string::npos) continue;
         if (value == "$HOME" || value.rfind("$HOME/", 0) == 0) {
             found = home + value.substr(5);
         } else if (!value.empty() && value.front() == '/') {
