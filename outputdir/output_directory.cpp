@@ -10,8 +10,13 @@
 
 namespace {
 
-// The classic path limit: the checks look at no more than this many characters.
-constexpr std::size_t pathLimit = 260;
+// The classic path limit: the picker and, on drive-letter paths, the checks look at
+// no more than this many characters. Elsewhere the checks take a longer path whole:
+// cut short, it would name (and create) another folder than the files go to.
+constexpr std::size_t classicPathLimit = 260;
+std::size_t pathLimit() {
+    return platform::hasDrivePaths() ? classicPathLimit : std::wstring::npos;
+}
 
 bool isSlashOrBackslash(wchar_t character) { return character == L'\\' || character == L'/'; }
 
@@ -41,7 +46,7 @@ std::wstring defaultOutputDirectory() {
 }
 
 std::wstring pickerInitialSelection(const std::wstring& outputDirectory) {
-    std::wstring selection = outputDirectory.substr(0, pathLimit - 1);
+    std::wstring selection = outputDirectory.substr(0, classicPathLimit - 1);
     // A root keeps its separator: "C:\" with drive letters, "/" without them.
     const std::size_t rootLength = platform::hasDrivePaths() ? 3 : 1;
     if (selection.size() > rootLength && selection.back() == platform::pathSeparator()) {
@@ -61,7 +66,7 @@ bool chooseOutputDirectory(platform::Toolkit& toolkit, FillJob& job) {
 
 std::int64_t queryPathSize(const std::wstring& fullPath) {
     if (fullPath.empty()) return pathMissing;
-    const std::wstring path = fullPath.substr(0, pathLimit);
+    const std::wstring path = fullPath.substr(0, pathLimit());
     const bool drivePaths = platform::hasDrivePaths();
 
     if (drivePaths && (path.size() == 2 || path.size() == 3) && path[1] == L':') {
@@ -85,7 +90,7 @@ std::int64_t queryPathSize(const std::wstring& fullPath) {
 }
 
 bool makeDirectoryLevel(const std::wstring& path) {
-    return platform::makeDirectory(withoutTrailingSeparators(path.substr(0, pathLimit)));
+    return platform::makeDirectory(withoutTrailingSeparators(path.substr(0, pathLimit())));
 }
 
 bool prepareOutputDirectory(platform::Toolkit& toolkit, const std::wstring& directory) {
