@@ -149,6 +149,13 @@ class InstalledPackage(unittest.TestCase):
                 self.assertTrue(packages & named,
                                 f"{library} comes from {packages}, not in Depends: {depends}")
 
+    def test_apt_can_install_it(self):
+        # A dry run: apt resolves Depends against this Debian system, installs nothing.
+        result = subprocess.run(["apt-get", "install", "--simulate", "--no-download", PACKAGE],
+                                capture_output=True, text=True)
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        self.assertRegex(result.stdout, r"(?m)^Inst vellumite ")
+
 
 if __name__ == "__main__":
     PACKAGE = os.path.abspath(sys.argv.pop(1))
