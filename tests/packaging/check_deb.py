@@ -5,7 +5,8 @@
 
 The package is unpacked into a scratch root (dpkg -x); the desktop entry there must
 lead the menu to a program and an icon that the package itself installs, and every
-library the program links must come from a package named in Depends.
+library the program links must come from a package named in Depends, and apt must
+be able to install the package (a dry run).
 """
 import os
 import re
