@@ -280,8 +280,8 @@ TEST(HostileFiles, ADesktopSettingWithAZeroByteIsNotTaken) {
     fs::create_directories(home.path() / "config");
     {
         std::ofstream file(home.path() / "config" / "user-dirs.dirs", std::ios::binary);
-        const std::string line = "XDG_DESKTOP_DIR=\"$HOME/Desk\0top\"\n";
-        file.write(line.data(), static_cast<std::streamsize>(sizeof "XDG_DESKTOP_DIR=\"$HOME/Desk\0top\"\n" - 1));
+        static const char line[] = "XDG_DESKTOP_DIR=\"$HOME/Desk\0top\"\n";
+        file.write(line, static_cast<std::streamsize>(sizeof line - 1));
     }
     ::setenv("HOME", home.path().c_str(), 1);
     ::setenv("XDG_CONFIG_HOME", (home.path() / "config").c_str(), 1);
