@@ -137,7 +137,7 @@ TEST(HostileFiles, AFolderWithoutWritePermissionGetsNothingAndTheRunGoesOn) {
 }
 
 // Folder names a user can give: blanks, quotes, shell characters, other scripts.
-TEST(HostileFiles, OddFolderNamesAreCreatedFilledAndHandedOnExactly) {
+TEST(HostileFiles, OddFolderNamesAreCheckedCreatedAndFilled) {
     TemporaryDirectory directory;
     ASSERT_TRUE(directory.valid());
     const std::wstring names[] = {
