@@ -106,9 +106,9 @@ class InstalledPackage(unittest.TestCase):
                 self.assertEqual(self.entry.get(key), expected)
         self.assertTrue(self.entry.get("Categories", "").rstrip(";"),
                         "without Categories the menus do not list the program")
-        validator = shutil.which("desktop-file-validate")
-        if validator:
-            subprocess.run([validator, os.path.join(self.root, ENTRY)], check=True)
+        validation = subprocess.run(["desktop-file-validate", os.path.join(self.root, ENTRY)],
+                                    capture_output=True, text=True)
+        self.assertEqual(validation.returncode, 0, validation.stdout + validation.stderr)
 
     def test_exec_starts_the_installed_program(self):
         path = self.program_path()
