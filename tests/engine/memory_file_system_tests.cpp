@@ -82,10 +82,15 @@ TEST(MemoryFileSystems, RamfsKeepsEveryByte) {
     ASSERT_GE(child, 0);
     if (child == 0) {
         ::close(report[0]);
-        if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0 ||
-            !writeText("/proc/self/setgroups", "deny") ||
-            !writeText("/proc/self/uid_map", "0 " + std::to_string(user) + " 1") ||
-            !writeText("/proc/self/gid_map", "0 " + std::to_string(group) + " 1") ||
+        // As root a mount namespace of its own suffices; otherwise a user namespace
+        // gives the right (which a process with sanitizer threads cannot enter).
+        const bool ownMountNamespace =
+            user == 0 ? ::unshare(CLONE_NEWNS) == 0
+                      : ::unshare(CLONE_NEWUSER | CLONE_NEWNS) == 0 &&
+                            writeText("/proc/self/setgroups", "deny") &&
+                            writeText("/proc/self/uid_map", "0 " + std::to_string(user) + " 1") &&
+                            writeText("/proc/self/gid_map", "0 " + std::to_string(group) + " 1");
+        if (!ownMountNamespace ||
             ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
             ::mount("vellumite-test", mountPoint.path().c_str(), "ramfs", 0, nullptr) != 0) {
             ::_exit(childCannotMount);
@@ -111,8 +116,8 @@ TEST(MemoryFileSystems, RamfsKeepsEveryByte) {
     ASSERT_TRUE(WIFEXITED(status));
     if (WEXITSTATUS(status) == childCannotMount) {
         const char* ci = std::getenv("CI");
-        if (ci && std::string(ci) == "true") FAIL() << "cannot mount ramfs in a user namespace";
-        GTEST_SKIP() << "this system lets no user namespace mount ramfs";
+        if (ci && std::string(ci) == "true") FAIL() << "cannot mount ramfs in a mount namespace of its own";
+        GTEST_SKIP() << "this system lets this user mount no ramfs";
     }
     EXPECT_EQ(failure, "");
     EXPECT_EQ(WEXITSTATUS(status), 0);
