@@ -5,9 +5,9 @@
 #include <memory>
 #include <random>
 
-#include "program_driver.h"
+#include "tests/support/qt_program_driver.h"
 
-namespace reliability {
+namespace driver {
 namespace {
 
 constexpr std::size_t mib = 1048576;
@@ -27,7 +27,7 @@ constexpr std::size_t mib = 1048576;
 
 TEST_F(ProgramSession, AFullVolumeEndsTheRunNormallyAndTheProgramStaysResponsive) {
     // Room for 8 MiB and a part of a block: the block that does not fit is cut.
-    RELIABILITY_REQUIRE_MOUNT(mounts_->mountAt(defaultFolder(), "size=8500k"));
+    REQUIRE_SMALL_FILE_SYSTEM(mounts_->mountAt(defaultFolder(), "size=8500k"));
     const int exitCode = runProgram([&] {
         // 5 files of 3 MiB ask for 15 MiB where 8.3 fit: the run goes on to its end.
         typeInto(ids::sizeField, "3");
@@ -119,7 +119,7 @@ const std::vector<UnusableFolder>& unusableFolders() {
 
 TEST_P(UnusableFolders, ShowTheErrorBoxChangeNothingAndAreCheckedAgainAtTheNextPress) {
     const UnusableFolder& folder = unusableFolders()[static_cast<std::size_t>(GetParam())];
-    RELIABILITY_REQUIRE_MOUNT(folder.spoil(*this, desktop(), *mounts_));
+    REQUIRE_SMALL_FILE_SYSTEM(folder.spoil(*this, desktop(), *mounts_));
     const auto before = diskSnapshot(root_ / "home");
     const std::string keptText = fs::is_regular_file(defaultFolder()) ? readFile(defaultFolder()) : "";
     const int exitCode = runProgram([&] {
@@ -254,11 +254,11 @@ TEST_F(ProgramSession, HundredsOfRunsStoppedAtRandomMomentsEachEndWithGo) {
 }
 
 }  // namespace
-}  // namespace reliability
+}  // namespace driver
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     std::unique_ptr<platform::Toolkit> toolkit = platform::createToolkit();
-    reliability::theToolkit() = toolkit.get();
+    driver::theToolkit() = toolkit.get();
     return RUN_ALL_TESTS();
 }

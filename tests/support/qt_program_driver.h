@@ -1,5 +1,6 @@
 // The program's controller on the main thread (Qt offscreen), driven from a second
 // thread the way a user drives it; and mounts of small file systems for the tests.
+// Shared by the end-to-end and the reliability tests.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -37,7 +38,7 @@
 #include "ui/app_controller.h"
 #include "ui/identifiers.h"
 
-namespace reliability {
+namespace driver {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -258,10 +259,10 @@ private:
 };
 
 // Skips where a tmpfs cannot be mounted (no privilege), fails instead under CI.
-#define RELIABILITY_REQUIRE_MOUNT(mounted)                                              \
+#define REQUIRE_SMALL_FILE_SYSTEM(mounted)                                              \
     do {                                                                                \
         if (!(mounted)) {                                                               \
-            if (::reliability::ciRequiresEverything()) {                                \
+            if (::driver::ciRequiresEverything()) {                                \
                 FAIL() << "cannot mount a tmpfs here, and CI=true allows no skip";      \
             }                                                                           \
             GTEST_SKIP() << "cannot mount a tmpfs here (needs root); not tested";       \
@@ -273,8 +274,14 @@ private:
 class ProgramSession : public ::testing::Test {
 protected:
     void SetUp() override {
-        root_ = fs::temp_directory_path() /
-                ("vellumite-reliability-" + std::to_string(::getpid())) /
+        // Named after the first process, so that a death test's child, which
+        // inherits the environment, works in its parent's folder.
+        if (std::getenv("VELLUMITE_SESSION_ROOT") == nullptr) {
+            const fs::path base =
+                fs::temp_directory_path() / ("vellumite-session-" + std::to_string(::getpid()));
+            ::setenv("VELLUMITE_SESSION_ROOT", base.c_str(), 1);
+        }
+        root_ = fs::path(std::getenv("VELLUMITE_SESSION_ROOT")) /
                 ::testing::UnitTest::GetInstance()->current_test_info()->name();
         fs::remove_all(root_);
         fs::create_directories(root_ / "home" / "Desktop");
@@ -312,6 +319,7 @@ protected:
         AppController controller(*theToolkit(), job);
         std::thread driver([&] {
             if (waitForBox("DISCLAIMER")) {
+                whileDisclaimerShows();
                 pressOkInBox();
                 if (waitUntil([] { return onGui([] {
                         QWidget* window = widgetNumbered(ids::mainWindow);
@@ -333,8 +341,11 @@ protected:
         return exitCode;
     }
 
+    // Looks at the start-up disclaimer before the user closes it.
+    virtual void whileDisclaimerShows() {}
+
     std::unique_ptr<SmallFileSystem> mounts_ = std::make_unique<SmallFileSystem>();
     fs::path root_;
 };
 
-}  // namespace reliability
+}  // namespace driver
