@@ -1,6 +1,8 @@
 // File-system services on POSIX: paths are wide text, handed to the system as UTF-8.
 #include "platform/files.h"
 
+#include "platform/posix/utf8.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,32 +14,8 @@ namespace platform {
 
 namespace {
 
-// UTF-8 of a UTF-32 path; false for a path the system cannot name (an embedded zero).
-bool utf8Path(const std::wstring& path, std::string& utf8) {
-    utf8.clear();
-    utf8.reserve(path.size());
-    for (const wchar_t character : path) {
-        auto code = static_cast<std::uint32_t>(character);
-        if (code == 0) return false;
-        if (code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) code = 0xFFFD;
-        if (code < 0x80) {
-            utf8.push_back(static_cast<char>(code));
-        } else if (code < 0x800) {
-            utf8.push_back(static_cast<char>(0xC0 | (code >> 6)));
-            utf8.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-        } else if (code < 0x10000) {
-            utf8.push_back(static_cast<char>(0xE0 | (code >> 12)));
-            utf8.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-            utf8.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-        } else {
-            utf8.push_back(static_cast<char>(0xF0 | (code >> 18)));
-            utf8.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-            utf8.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-            utf8.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-        }
-    }
-    return true;
-}
+// The system's name of a path; false for one it cannot name (an embedded zero).
+bool utf8Path(const std::wstring& path, std::string& utf8) { return posix::toUtf8(path, utf8); }
 
 int openRetryingInterrupts(const char* path, int flags, mode_t mode) {
     int descriptor = -1;
